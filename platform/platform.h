@@ -81,6 +81,10 @@ bool heap_release(System& sys, void* block);
 
 // True when both strings compare equal by the system's comparison.
 bool text_equal(System& sys, const char* a, const char* b);
+// The length without the terminating 0x00.
+std::size_t text_length(System& sys, const char* text);
+// Copies `text` with its terminating 0x00.
+void text_copy(System& sys, char* to, const char* text);
 
 // --- files ------------------------------------------------------------------------------
 
@@ -101,12 +105,13 @@ Error set_end(System& sys, File file);
 Error flush(System& sys, File file);
 Error close(System& sys, File& file);
 
-// Takes the run lock on the open document `doc`: 0 when taken, sharing_violation while
-// another run holds it.
-Error try_lock(System& sys, const char* path, File doc, Lock& out);
+// Takes the run lock on the document `path`: 0 when taken, sharing_violation while another
+// run holds it, or the error of opening the document.
+Error try_lock(System& sys, const char* path, Lock& out);
 void unlock(System& sys, Lock& lock);
-// Whether `path` still names the file open as `doc` (a finished run may have replaced it).
-Error same_file(System& sys, const char* path, File doc, bool& same);
+// Whether `doc`, opened after the lock was taken, is the file the lock is on (a run that
+// finished meanwhile may have put a new file in place).
+Error same_file(System& sys, File doc, const Lock& lock, bool& same);
 
 // Creates a temporary file beside the file `path` finally names (through links), carrying
 // the document's permission bits, owner and group. Fails when the directory refuses a new

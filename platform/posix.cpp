@@ -183,6 +183,10 @@ bool heap_release(System&, void* block) {
 
 bool text_equal(System&, const char* a, const char* b) { return a && b && std::strcmp(a, b) == 0; }
 
+std::size_t text_length(System&, const char* text) { return std::strlen(text); }
+
+void text_copy(System&, char* to, const char* text) { std::strcpy(to, text); }
+
 Error open_read(System&, const char* path, File& out) { return open_as(path, O_RDONLY, out); }
 
 Error read(System&, File file, void* buffer, std::size_t capacity, std::size_t& got) {
@@ -254,10 +258,10 @@ Error close(System&, File& file) {
     return ok;
 }
 
-Error try_lock(System&, const char*, File doc, Lock& out) {
-    // The lock lives on its own descriptor so that it outlasts the reading one.
-    const int descriptor = fcntl(fd(doc), F_DUPFD_CLOEXEC, 0);
-    if (descriptor < 0) return last_error();
+Error try_lock(System&, const char* path, Lock& out) {
+    File file;
+    if (Error e = open_as(path, O_RDONLY, file)) return e;
+    const int descriptor = fd(file);
     while (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR) continue;
         const Error e = errno == EWOULDBLOCK ? sharing_violation : last_error();
@@ -273,11 +277,11 @@ void unlock(System&, Lock& lock) {
     lock.handle = -1;
 }
 
-Error same_file(System&, const char* path, File doc, bool& same) {
-    struct stat named;
+Error same_file(System&, File doc, const Lock& lock, bool& same) {
+    struct stat locked;
     struct stat open;
-    if (stat(path, &named) != 0 || fstat(fd(doc), &open) != 0) return last_error();
-    same = named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+    if (fstat(static_cast<int>(lock.handle), &locked) != 0 || fstat(fd(doc), &open) != 0) return last_error();
+    same = locked.st_dev == open.st_dev && locked.st_ino == open.st_ino;
     return ok;
 }
 

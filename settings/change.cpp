@@ -26,16 +26,10 @@ bool holds(const char* text, char a, char b) {
     return false;
 }
 
-std::size_t length(const char* text) {
-    std::size_t n = 0;
-    while (text[n]) ++n;
-    return n;
-}
-
 // Refuses arguments the document could not hold, before the document is opened.
-Failure check_arguments(const char* name, const char* value) {
+Failure check_arguments(System& sys, const char* name, const char* value) {
     if (!name || !value) return {shell::invalid_argument, Step::arguments, "zmen needs a name and a value"};
-    if (length(name) > name_max)
+    if (platform::text_length(sys, name) > name_max)
         return {shell::invalid_argument, Step::arguments, "the name is longer than 10 bytes"};
     if (holds(name, '>', end_mark))
         return {shell::invalid_argument, Step::arguments, "the name holds '>' or 0x1A"};
@@ -77,8 +71,9 @@ Error next(Reader& in, unsigned char& c) {
     return e;
 }
 
-// The new document, at most document_max bytes.
+// The new document, at most document_max bytes, always ended by a 0x00.
 struct Output {
+    System& sys;
     char* data;
     std::size_t size = 0;
 };
@@ -86,12 +81,15 @@ struct Output {
 bool put(Output& out, char c) {
     if (out.size == document_max) return false;
     out.data[out.size++] = c;
+    out.data[out.size] = 0;
     return true;
 }
 
 bool put(Output& out, const char* text) {
-    for (; *text; ++text)
-        if (!put(out, *text)) return false;
+    const std::size_t size = platform::text_length(out.sys, text);
+    if (size > document_max - out.size) return false;
+    platform::text_copy(out.sys, out.data + out.size, text);
+    out.size += size;
     return true;
 }
 
@@ -176,33 +174,34 @@ Failure rebuild(Reader& in, Output& out, char* name_buffer, const char* name, co
             !put(out, name) || !put(out, '>'))
             return overflow;
     }
-    out.data[out.size] = 0;
     return success;
 }
 
-// Opens the document and takes the run lock on it. A run that finished while this one
-// waited has put a new file in place: the lock is then taken again on that one.
+// Takes the run lock on the document, then opens it. A run that finished while this one
+// waited has put a new file in place: the lock is then taken again, on that one.
 Failure open_locked(System& sys, File& doc, platform::Lock& lock) {
     unsigned waited = 0;
     unsigned pause = 1;
     for (;;) {
-        if (Error e = platform::open_read(sys, file_name, doc)) return {e, Step::open, nullptr};
-        Error e = platform::try_lock(sys, file_name, doc, lock);
-        if (e == platform::ok) {
-            bool same = false;
-            e = platform::same_file(sys, file_name, doc, same);
-            if (e == platform::ok && same) return success;
-            platform::unlock(sys, lock);
-            platform::close(sys, doc);
-            if (e) return {e, Step::lock, nullptr};
+        Error e = platform::try_lock(sys, file_name, lock);
+        if (e == platform::sharing_violation) {
+            if (waited >= lock_wait_ms) return {e, Step::lock, "another run kept extern.xml busy"};
+            platform::sleep_ms(sys, pause);
+            waited += pause;
+            pause = pause < 32 ? pause * 2 : 50;
             continue;
         }
+        if (e) return {e, Step::open, nullptr}; // taking the lock opens the document
+        if ((e = platform::open_read(sys, file_name, doc))) {
+            platform::unlock(sys, lock);
+            return {e, Step::open, nullptr};
+        }
+        bool same = false;
+        e = platform::same_file(sys, doc, lock, same);
+        if (e == platform::ok && same) return success;
         platform::close(sys, doc);
-        if (e != platform::sharing_violation) return {e, Step::lock, nullptr};
-        if (waited >= lock_wait_ms) return {e, Step::lock, "another run kept extern.xml busy"};
-        platform::sleep_ms(sys, pause);
-        waited += pause;
-        pause = pause < 32 ? pause * 2 : 50;
+        platform::unlock(sys, lock);
+        if (e) return {e, Step::lock, nullptr};
     }
 }
 
@@ -246,21 +245,26 @@ Failure write_in_place(System& sys, File file, platform::FileType type, const Ou
     return success;
 }
 
-// Puts the new document in place of the old one: through a temporary file and a rename
-// where that keeps what the document has, else in place.
+// Puts the new document in place of the old one: through a temporary file and a replace
+// where that keeps what the document has, else in place. Opening the document for writing
+// first makes a read-only document fail before anything is made.
 Failure write_back(System& sys, const Output& out) {
     File file;
     if (Error e = platform::open_write(sys, file_name, file)) return fail_with(e, Step::reopen);
     platform::FileType type = platform::FileType::unknown;
     Failure f = success;
+    platform::Temp temp;
     if (Error e = platform::file_type(sys, file, type)) f = fail_with(e, Step::file_type);
     else if (type == platform::FileType::unknown) f = fail_with(shell::unknown_file_type, Step::file_type);
-    else {
-        platform::Temp temp;
-        if (type == platform::FileType::disk && platform::create_temp(sys, file_name, file, temp) == platform::ok)
-            f = write_replacing(sys, temp, out);
-        else
-            f = write_in_place(sys, file, type, out);
+    else if (type == platform::FileType::disk && platform::create_temp(sys, file_name, file, temp) == platform::ok) {
+        // The document must not be open while it is replaced (Windows refuses that).
+        if (Error e = platform::close(sys, file)) {
+            platform::discard_temp(sys, temp);
+            return fail_with(e, Step::close);
+        }
+        return write_replacing(sys, temp, out);
+    } else {
+        f = write_in_place(sys, file, type, out);
     }
     const Error closed = platform::close(sys, file);
     if (!f.number && closed) f = fail_with(closed, Step::close);
@@ -272,7 +276,7 @@ Failure change_with_buffers(System& sys, const char* name, const char* value, ch
     platform::Lock lock;
     if (Failure f = open_locked(sys, doc, lock); f.number) return f;
     Reader in{sys, doc, {}};
-    Output out{data};
+    Output out{sys, data};
     Failure f = rebuild(in, out, name_buffer, name, value);
     const Error closed = platform::close(sys, doc);
     if (!f.number && closed) f = fail_with(closed, Step::close);
@@ -284,7 +288,7 @@ Failure change_with_buffers(System& sys, const char* name, const char* value, ch
 } // namespace
 
 Failure change_value(System& sys, const char* name, const char* value) {
-    if (Failure f = check_arguments(name, value); f.number) return f;
+    if (Failure f = check_arguments(sys, name, value); f.number) return f;
     auto* name_buffer = static_cast<char*>(platform::heap_get(sys, name_max + 1));
     if (!name_buffer) return fail_with(shell::no_memory, Step::heap_get);
     auto* data = static_cast<char*>(platform::heap_get(sys, document_max + 1));
