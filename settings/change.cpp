@@ -254,13 +254,15 @@ Failure write_back(System& sys, const Output& out) {
     platform::FileType type = platform::FileType::unknown;
     Failure f = success;
     platform::Temp temp;
-    if (Error e = platform::file_type(sys, file, type)) f = fail_with(e, Step::file_type);
-    else if (type == platform::FileType::unknown) f = fail_with(shell::unknown_file_type, Step::file_type);
-    else if (type == platform::FileType::disk && platform::create_temp(sys, file_name, file, temp) == platform::ok) {
+    if (Error e = platform::file_type(sys, file, type)) {
+        f = fail_with(e, Step::file_type);
+    } else if (type == platform::FileType::unknown) {
+        f = fail_with(shell::unknown_file_type, Step::file_type);
+    } else if (type == platform::FileType::disk && platform::create_temp(sys, file_name, file, temp) == platform::ok) {
         // The document must not be open while it is replaced (Windows refuses that).
-        if (Error e = platform::close(sys, file)) {
+        if (Error closed = platform::close(sys, file)) {
             platform::discard_temp(sys, temp);
-            return fail_with(e, Step::close);
+            return fail_with(closed, Step::close);
         }
         return write_replacing(sys, temp, out);
     } else {
