@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tool {
 
@@ -17,15 +18,15 @@ struct Result {
 };
 
 // Starts the tool in `dir` with the command line "<program><tail>": `tail` is what follows
-// the program path, fields separated by TAB. The process gets the fields after the first
-// TAB as its arguments and the program path plus any text before the first TAB as argv[0],
-// so the command line the tool rebuilds is exactly the one given.
+// the program path, fields separated by TAB. Each runner (native, Wine) hands the program
+// exactly that command line. The report is in `error_output`: on Windows the message box,
+// as "<caption>: <text>" per box.
 Result run(const std::string& dir, const std::string& tail, const Options& options = {});
 
-// A started tool process and the pipe that carries its standard error.
+// A started tool process.
 struct Process {
     int pid;
-    int error_pipe;
+    int output; // the pipe that carries its report
 };
 
 // Starts the tool without waiting; `wait` collects it.
@@ -34,11 +35,29 @@ Result wait(Process process);
 
 // A new empty directory, removed with `remove_tree`.
 std::string make_dir();
+
+// Starts `program` with `argv` (and `env` added to the environment) in `dir`; the pipe in
+// the result carries what it writes to the descriptors in `captured`: 1 standard output,
+// 2 standard error, 3 both.
+Process spawn(const std::string& program, std::vector<std::string> argv, const std::vector<std::string>& env,
+              const std::string& dir, const Options& options, int captured);
+struct Collected {
+    int exit_code;      // the exit status, or 1000 + the signal that ended the process
+    std::string output; // all it wrote to the captured descriptor
+};
+Collected collect(Process process);
+
 void remove_tree(const std::string& dir);
 
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 // Names in `dir`, sorted.
 std::string list_dir(const std::string& dir);
+
+// Wine only: the Windows form of a path, and the launcher started with `launcher_args`
+// (WINEDEBUG set to `debug`; unless it is "-all", Wine's log is captured with the output).
+std::string windows_path(const std::string& unix_path);
+Process start_wine(const std::string& dir, const std::vector<std::string>& launcher_args, const Options& options,
+                   const char* debug);
 
 } // namespace tool

@@ -1,86 +1,66 @@
+// Files and directories for the end-to-end tests.
 #include "tool.h"
 
 #include <cerrno>
 #include <cstdlib>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <filesystem>
 #include <fstream>
-#include <grp.h>
 #include <set>
 #include <sstream>
 #include <stdexcept>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace tool {
-namespace {
 
-std::vector<std::string> split_fields(const std::string& tail) {
-    std::vector<std::string> fields;
-    std::string current;
-    for (char c : tail) {
-        if (c == '\t') {
-            fields.push_back(current);
-            current.clear();
-        } else {
-            current += c;
-        }
-    }
-    fields.push_back(current);
-    return fields;
-}
-
-} // namespace
-
-Process start(const std::string& dir, const std::string& tail, const Options& options) {
-    std::vector<std::string> fields = split_fields(tail);
-    fields[0] = EXTERN_SET_BINARY + fields[0];
+Process spawn(const std::string& program, std::vector<std::string> argv, const std::vector<std::string>& env,
+              const std::string& dir, const Options& options, int captured) {
     int pipe_ends[2];
     if (pipe(pipe_ends) != 0) throw std::runtime_error("pipe");
     const int pid = fork();
     if (pid < 0) throw std::runtime_error("fork");
     if (pid == 0) {
-        std::vector<char*> argv;
-        for (auto& field : fields) argv.push_back(field.data());
-        argv.push_back(nullptr);
-        dup2(pipe_ends[1], 2);
+        std::vector<char*> args;
+        for (auto& arg : argv) args.push_back(arg.data());
+        args.push_back(nullptr);
+        if (captured & 1) dup2(pipe_ends[1], 1);
+        if (captured & 2) dup2(pipe_ends[1], 2);
         close(pipe_ends[0]);
         close(pipe_ends[1]);
         if (chdir(dir.c_str()) != 0) _exit(250);
+        for (const auto& setting : env) putenv(const_cast<char*>(setting.c_str()));
         if (options.file_size_limit >= 0) {
-            rlimit limit{static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(251);
+            const auto limit = static_cast<rlim_t>(options.file_size_limit);
+            const rlimit both{limit, limit};
+            if (setrlimit(RLIMIT_FSIZE, &both) != 0) _exit(251);
         }
         if (options.unprivileged && geteuid() == 0) {
             if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(252);
         }
-        execv(EXTERN_SET_BINARY, argv.data());
+        execvp(program.c_str(), args.data());
         _exit(253);
     }
     close(pipe_ends[1]);
     return {pid, pipe_ends[0]};
 }
 
-Result wait(Process process) {
-    Result result;
+Collected collect(Process process) {
+    Collected result{-1, {}};
     char buffer[512];
     ssize_t got;
-    while ((got = read(process.error_pipe, buffer, sizeof buffer)) != 0) {
+    while ((got = read(process.output, buffer, sizeof buffer)) != 0) {
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) break;
-        result.error_output.append(buffer, static_cast<std::size_t>(got));
+        result.output.append(buffer, static_cast<std::size_t>(got));
     }
-    close(process.error_pipe);
+    close(process.output);
     int status = 0;
     while (waitpid(process.pid, &status, 0) < 0 && errno == EINTR) {
     }
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
     return result;
-}
-
-Result run(const std::string& dir, const std::string& tail, const Options& options) {
-    return wait(start(dir, tail, options));
 }
 
 std::string make_dir() {
