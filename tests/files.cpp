@@ -3,7 +3,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <filesystem>
@@ -25,8 +27,13 @@ Process spawn(const std::string& program, std::vector<std::string> argv, const s
         std::vector<char*> args;
         for (auto& arg : argv) args.push_back(arg.data());
         args.push_back(nullptr);
-        if (captured & 1) dup2(pipe_ends[1], 1);
-        if (captured & 2) dup2(pipe_ends[1], 2);
+        // What is not captured goes nowhere: a process left behind (Wine's services) must
+        // not hold the test runner's output open.
+        const int nothing = open("/dev/null", O_RDWR);
+        dup2(nothing, 0);
+        dup2(captured & 1 ? pipe_ends[1] : nothing, 1);
+        dup2(captured & 2 ? pipe_ends[1] : nothing, 2);
+        close(nothing);
         close(pipe_ends[0]);
         close(pipe_ends[1]);
         if (chdir(dir.c_str()) != 0) _exit(250);
@@ -47,18 +54,28 @@ Process spawn(const std::string& program, std::vector<std::string> argv, const s
 }
 
 Collected collect(Process process) {
+    // Reads until the process has ended and the pipe is drained; a process it left behind
+    // may keep the pipe open, so its end is not waited for.
     Collected result{-1, {}};
-    char buffer[512];
-    ssize_t got;
-    while ((got = read(process.output, buffer, sizeof buffer)) != 0) {
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) break;
-        result.output.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(process.output);
+    fcntl(process.output, F_SETFL, fcntl(process.output, F_GETFL) | O_NONBLOCK);
+    char buffer[4096];
+    bool ended = false;
     int status = 0;
-    while (waitpid(process.pid, &status, 0) < 0 && errno == EINTR) {
+    for (;;) {
+        const ssize_t got = read(process.output, buffer, sizeof buffer);
+        if (got > 0) {
+            result.output.append(buffer, static_cast<std::size_t>(got));
+            continue;
+        }
+        if (got == 0 || ended) break; // end of the pipe, or drained after the process ended
+        ended = waitpid(process.pid, &status, WNOHANG) == process.pid;
+        if (!ended) {
+            pollfd wait_for{process.output, POLLIN, 0};
+            poll(&wait_for, 1, 10);
+        }
     }
+    if (!ended) waitpid(process.pid, &status, 0);
+    close(process.output);
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
     return result;
 }
