@@ -220,7 +220,9 @@ Failure write_replacing(System& sys, platform::Temp& temp, const Output& out) {
 }
 
 // Writes the new document over the old one in the same file. The bytes beyond the old end
-// are written first, so that a full disk or a size limit fails before any old byte changes.
+// are written first, so that a full disk or a size limit fails before any old byte changes;
+// when a later write fails, the file is cut back to its old length. This cannot be atomic:
+// it serves only where a replace could not keep what the document has.
 Failure write_in_place(System& sys, File file, platform::FileType type, const Output& out) {
     if (type != platform::FileType::disk) { // a device or a pipe: the bytes go straight out
         if (Error e = platform::write(sys, file, out.data, out.size)) return fail_with(e, Step::write);
@@ -229,16 +231,34 @@ Failure write_in_place(System& sys, File file, platform::FileType type, const Ou
     std::uint64_t old_size = 0;
     if (Error e = platform::file_size(sys, file, old_size)) return fail_with(e, Step::position);
     const std::size_t head = old_size < out.size ? static_cast<std::size_t>(old_size) : out.size;
-    if (head < out.size) {
+    const bool grows = head < out.size;
+    auto cut_back = [&] {
+        if (grows && platform::seek(sys, file, head) == platform::ok) platform::set_end(sys, file);
+    };
+    if (grows) {
         if (Error e = platform::seek(sys, file, head)) return fail_with(e, Step::position);
         if (Error e = platform::write(sys, file, out.data + head, out.size - head)) {
-            if (platform::seek(sys, file, head) == platform::ok) platform::set_end(sys, file);
+            cut_back();
             return fail_with(e, Step::write);
         }
     }
-    if (Error e = platform::seek(sys, file, 0)) return fail_with(e, Step::position);
-    if (Error e = platform::write(sys, file, out.data, head)) return fail_with(e, Step::write);
-    if (out.size < old_size) {
+    if (Error e = platform::seek(sys, file, 0)) {
+        cut_back();
+        return fail_with(e, Step::position);
+    }
+    // A shorter document is written with an end mark after it (in place of the buffer's
+    // final 0x00): should cutting the file fail, what is left of the old one lies outside
+    // the document.
+    const bool shrinks = out.size < old_size;
+    if (shrinks) out.data[out.size] = static_cast<char>(end_mark);
+    const Error written = platform::write(sys, file, out.data, head + (shrinks ? 1 : 0));
+    out.data[out.size] = 0;
+    if (written) {
+        cut_back();
+        return fail_with(written, Step::write);
+    }
+    if (shrinks) {
+        if (Error e = platform::seek(sys, file, out.size)) return fail_with(e, Step::position);
         if (Error e = platform::set_end(sys, file)) return fail_with(e, Step::truncate);
     }
     if (Error e = platform::flush(sys, file)) return fail_with(e, Step::flush);
