@@ -8,8 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <set>
+#include <cstdio>
+#include <regex>
+#include <thread>
 
 namespace {
 
@@ -160,21 +164,104 @@ TEST_F(FileSystem, DocumentHeldByAnotherRunGives32AfterWaiting) {
     EXPECT_EQ(tool::read_file(doc), old_doc);
 }
 
-TEST_F(FileSystem, ParallelRunsLoseNoUpdate) {
+// 100 runs at once, each setting its own name, while a reader keeps reading the document:
+// every update lands, and every read sees a whole document.
+TEST_F(FileSystem, ParallelRunsLoseNoUpdateAndReadersSeeWholeDocuments) {
     tool::write_file(doc, P);
     constexpr int runs = 100;
+    std::atomic<bool> done{false};
+    std::atomic<long> reads{0};
+    std::vector<std::string> torn;
+    std::thread reader([&] {
+        const std::regex whole("(<n[0-9]+>[0-9]+</n[0-9]+>)*");
+        while (!done) {
+            const std::string seen = tool::read_file(doc);
+            ++reads;
+            const bool ok = seen == P || (seen.compare(0, D.size(), D) == 0 &&
+                                          std::regex_match(seen.begin() + static_cast<long>(D.size()), seen.end(), whole));
+            if (!ok) torn.push_back(seen);
+        }
+    });
     std::vector<tool::Process> started;
     for (int i = 0; i < runs; ++i) started.push_back(tool::start(dir, "\tzmen\tn" + std::to_string(i) + "\t" + std::to_string(i)));
+    int succeeded = 0;
     for (const auto& process : started) {
         const tool::Result result = tool::wait(process);
         EXPECT_EQ(result.exit_code, 0) << result.error_output;
+        succeeded += result.exit_code == 0;
     }
+    done = true;
+    reader.join();
+
     const std::string after = tool::read_file(doc);
+    int present = 0;
     for (int i = 0; i < runs; ++i) {
         const std::string element = "<n" + std::to_string(i) + ">" + std::to_string(i) + "</n" + std::to_string(i) + ">";
-        EXPECT_NE(after.find(element), std::string::npos) << element;
+        const bool found = after.find(element) != std::string::npos;
+        EXPECT_TRUE(found) << element;
+        present += found;
     }
+    EXPECT_TRUE(torn.empty()) << torn.size() << " reads saw a broken document, e.g. " << torn.front();
+    EXPECT_GT(reads.load(), 0);
     EXPECT_EQ(tool::list_dir(dir), "extern.xml");
+    std::printf("parallel: %d runs succeeded, %d names present, %ld whole reads\n", succeeded, present, reads.load());
+}
+
+// Hostile documents and arguments: each gives its number, or 0, promptly, and leaves the
+// document as it was.
+TEST_F(FileSystem, HostileInputsAnswerPromptlyAndChangeNothing) {
+    std::string junk;
+    unsigned seed = 12345;
+    while (junk.size() < 100000) { // binary junk without 0x00
+        seed = seed * 1103515245u + 12345u;
+        const char c = static_cast<char>(seed >> 16);
+        if (c) junk += c;
+    }
+    struct Hostile {
+        const char* title;
+        std::string before;
+        std::string tail;
+        std::vector<int> exit_codes; // the documented numbers it may give
+    };
+    const Hostile table[] = {
+        {"a prolog of a megabyte", "<" + std::string(1 << 20, '?') + ">" + "<a>1</a>", "\tzmen\ta\t2", {0}},
+        {"megabytes after an end mark", P + "<a>1</a>\x1A" + std::string(4 << 20, 'j'), "\tzmen\ta\t2", {0}},
+        {"a name of 11 bytes", P + "<abcdefghijk>1</abcdefghijk>", "\tzmen\ta\t2", {100}},
+        {"0x00 in a value", P + std::string("<a>1\0</a>", 10), "\tzmen\ta\t2", {100}},
+        {"binary junk", junk, "\tzmen\ta\t2", {100, 201}},
+        {"a 2001-byte result", P, "\tzmen\ta\t" + std::string(1949, 'v'), {201}},
+        {"an argument of 100 KB", P, "\tzmen\ta\t" + std::string(100000, 'v'), {201}},
+    };
+    for (const Hostile& h : table) {
+        tool::write_file(doc, h.before);
+        const auto start = std::chrono::steady_clock::now();
+        const tool::Result result = tool::run(dir, h.tail);
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_NE(std::find(h.exit_codes.begin(), h.exit_codes.end(), result.exit_code), h.exit_codes.end())
+            << h.title << ": " << result.exit_code << " " << result.error_output;
+        EXPECT_LT(took, std::chrono::seconds(3)) << h.title;
+        if (result.exit_code != 0) {
+            EXPECT_EQ(tool::read_file(doc), h.before) << h.title;
+        } else {
+            EXPECT_EQ(tool::read_file(doc), D + "<a>2</a>") << h.title;
+        }
+        EXPECT_EQ(tool::list_dir(dir), "extern.xml") << h.title;
+    }
+}
+
+TEST_F(FileSystem, FifoNamedLikeTheDocumentIsNotWaitedFor) {
+    ASSERT_EQ(mkfifo(doc.c_str(), 0644), 0);
+    const auto start = std::chrono::steady_clock::now();
+    // Another keyword: the document is not opened at all.
+    EXPECT_EQ(tool::run(dir, "\tset\ta\t1").exit_code, 0);
+    // The keyword: a pipe with no writer holds no document.
+    const tool::Result result = tool::run(dir, "\tzmen\ta\t1");
+    EXPECT_EQ(result.exit_code, 100);
+    EXPECT_EQ(result.first_line(), "Error: Runtime error 100 at 00000006");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    struct stat st;
+    ASSERT_EQ(lstat(doc.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 } // namespace
