@@ -161,7 +161,14 @@ Error same_file(System&, File, const Lock&, bool& same) {
     return ok;
 }
 
-Error create_temp(System& sys, const char* path, File, Temp& out) {
+Error create_temp(System& sys, const char* path, File doc, Temp& out) {
+    // A replace would split a document with several hard links, or put a file in place of a
+    // symbolic link: those are written in place.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle_of(doc), &info)) return last_error();
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return last_error();
+    if (info.nNumberOfLinks > 1 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return access_denied;
     // <full path of the document>.<process id>-<n>.tmp, beside the document.
     const DWORD size = GetFullPathNameA(path, MAX_PATH, out.target, nullptr);
     if (size == 0 || size >= MAX_PATH) return size ? 206 : last_error();

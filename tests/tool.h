@@ -57,6 +57,8 @@ std::string list_dir(const std::string& dir);
 // Wine only: the Windows form of a path, and the launcher started with `launcher_args`
 // (WINEDEBUG set to `debug`; unless it is "-all", Wine's log is captured with the output).
 std::string windows_path(const std::string& unix_path);
+// The bytes in hexadecimal, as the launcher takes a command line.
+std::string hex(const std::string& bytes);
 Process start_wine(const std::string& dir, const std::vector<std::string>& launcher_args, const Options& options,
                    const char* debug);
 

@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 namespace tool {
-namespace {
 
 std::string hex(const std::string& bytes) {
     static const char digits[] = "0123456789abcdef";
@@ -17,8 +16,6 @@ std::string hex(const std::string& bytes) {
     }
     return out;
 }
-
-} // namespace
 
 std::string windows_path(const std::string& unix_path) {
     std::string path = "Z:" + unix_path;

@@ -28,19 +28,9 @@ protected:
     const std::string old_doc = P + "<port>8</port>";
 };
 
-std::string hex(const std::string& bytes) {
-    std::string out;
-    char pair[3];
-    for (unsigned char c : bytes) {
-        std::snprintf(pair, sizeof pair, "%02x", c);
-        out += pair;
-    }
-    return out;
-}
-
 TEST_F(Wine, MessageBoxHasNoOwnerCaptionErrorAndStyleZero) {
     const tool::Process process =
-        tool::start_wine(dir, {tool::windows_path(EXTERN_SET_EXE), hex("extern-set.exe\tzmen\tport\t80")}, {}, "+relay");
+        tool::start_wine(dir, {tool::windows_path(EXTERN_SET_EXE), tool::hex("extern-set.exe\tzmen\tport\t80")}, {}, "+relay");
     const tool::Collected log = tool::collect(process);
     // The relay log holds the call with its arguments: owner, text, caption, style.
     const std::regex call(R"re(Call user32\.MessageBoxA\(([0-9a-f]+),[0-9a-f]+ "([^"]*)",[0-9a-f]+ "([^"]*)",([0-9a-f]+)\))re");
@@ -57,7 +47,7 @@ TEST_F(Wine, MessageBoxHasNoOwnerCaptionErrorAndStyleZero) {
 TEST_F(Wine, DocumentHeldWithoutSharingGives32AndStaysUnchanged) {
     tool::write_file(doc, old_doc);
     const tool::Process process = tool::start_wine(
-        dir, {"--hold", "extern.xml", tool::windows_path(EXTERN_SET_EXE), hex("extern-set.exe\tzmen\tport\t80")}, {},
+        dir, {"--hold", "extern.xml", tool::windows_path(EXTERN_SET_EXE), tool::hex("extern-set.exe\tzmen\tport\t80")}, {},
         "-all");
     const tool::Collected out = tool::collect(process);
     EXPECT_NE(out.output.find("box none Error|Runtime error  32 at 00000003"), std::string::npos) << out.output;
@@ -78,6 +68,16 @@ TEST_F(Wine, ReadOnlyDocumentGives5AndStaysUnchanged) {
     EXPECT_EQ(result.first_line(), "Error: Runtime error   5 at 0000000B");
     EXPECT_EQ(tool::read_file(doc), old_doc);
     EXPECT_EQ(tool::list_dir(dir), "extern.xml");
+}
+
+TEST_F(Wine, HardLinksKeepSharingTheDocument) {
+    tool::write_file(doc, old_doc);
+    ASSERT_EQ(link(doc.c_str(), (dir + "/other.xml").c_str()), 0);
+    const tool::Result result = tool::run(dir, "\tzmen\tport\t80");
+    EXPECT_EQ(result.exit_code, 0) << result.error_output;
+    EXPECT_EQ(tool::read_file(doc), D + "<port>80</port>");
+    EXPECT_EQ(tool::read_file(dir + "/other.xml"), D + "<port>80</port>");
+    EXPECT_EQ(tool::list_dir(dir), "extern.xml other.xml");
 }
 
 TEST_F(Wine, ParallelRunsLoseNoUpdate) {
