@@ -116,4 +116,24 @@ TEST(Faults, EveryPlatformCallFailingLeavesTheOldOrTheNewDocument) {
     }
 }
 
+// A run that finished between this run's lock and its open has put a new document in place:
+// this run must take the lock again, on the new document, and change that one.
+TEST(Lock, IsTakenAgainWhenTheDocumentWasReplaced) {
+    platform::State state;
+    const auto old_node = std::make_shared<platform::Node>(platform::Node{P + "<a>1</a>"});
+    state.directory["extern.xml"] = old_node;
+    const auto other_runs = std::make_shared<platform::Node>(platform::Node{D + "<a>1</a><b>2</b>"});
+    state.replaced_after_lock = other_runs;
+    platform::System sys;
+    sys.state = &state;
+    std::string line = "p\tzmen\tc\t3";
+    const shell::Failure failure = shell::run(sys, line.data());
+    EXPECT_EQ(failure.number, 0u);
+    EXPECT_EQ(state.directory["extern.xml"]->bytes, D + "<a>1</a><b>2</b><c>3</c>");
+    EXPECT_EQ(old_node->bytes, P + "<a>1</a>");
+    EXPECT_EQ(state.locked_node, other_runs) << "the lock must end up on the document in place";
+    EXPECT_TRUE(state.open_files.empty());
+    EXPECT_EQ(state.lock_holder, -1);
+}
+
 } // namespace

@@ -150,6 +150,8 @@ Error try_lock(System& sys, const char* path, Lock& out) {
     if (it == state(sys).directory.end()) return file_not_found;
     if (state(sys).lock_holder != -1) return sharing_violation;
     out.handle = state(sys).lock_holder = open_node(sys, it->second);
+    state(sys).locked_node = it->second;
+    if (state(sys).replaced_after_lock) it->second = std::move(state(sys).replaced_after_lock);
     return ok;
 }
 

@@ -36,6 +36,10 @@ struct State {
     std::intptr_t next_handle = 3;
     std::intptr_t lock_holder = -1;
     std::set<void*> blocks; // heap blocks not yet released
+    // Another run's document, put in place right after this run's first lock is taken: the
+    // lock is then on a file that is no longer the document.
+    std::shared_ptr<Node> replaced_after_lock;
+    std::shared_ptr<Node> locked_node; // the file the lock was last taken on
     int next_temp = 0;
 
     // The fault: call number `fail_at` (counting from 1) fails with `error`. A failing
