@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace platform {
@@ -289,6 +290,7 @@ Error create_temp(System& sys, const char* path, File doc, Temp& out) {
     struct stat st;
     if (fstat(fd(doc), &st) != 0) return last_error();
     if (st.st_nlink != 1) return access_denied; // a rename would split the hard links
+    if (fgetxattr(fd(doc), "system.posix_acl_access", nullptr, 0) >= 0) return access_denied; // or drop the ACL
     if (!realpath(path, out.target)) return last_error();
     const char* slash = std::strrchr(out.target, '/');
     const std::size_t dir = static_cast<std::size_t>(slash - out.target) + 1;

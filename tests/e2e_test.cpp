@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -120,6 +123,30 @@ TEST_F(FileSystem, KeepsPermissionBitsOwnerAndGroup) {
     EXPECT_EQ(after.st_uid, before.st_uid);
     EXPECT_EQ(after.st_gid, before.st_gid);
     EXPECT_EQ(tool::read_file(doc), new_doc);
+}
+
+TEST_F(FileSystem, AccessControlListIsKept) {
+    tool::write_file(doc, old_doc);
+    // user::rw- user:65534:rw- group::r-- mask::rw- other::r--, in the kernel's layout:
+    // a version, then per entry the tag and the permissions (16 bits each) and an id.
+    const std::uint32_t acl[] = {2,
+                                 0x00060001u, 0xFFFFFFFFu, // user::rw-
+                                 0x00060002u, 65534u,      // user:65534:rw-
+                                 0x00040004u, 0xFFFFFFFFu, // group::r--
+                                 0x00060010u, 0xFFFFFFFFu, // mask::rw-
+                                 0x00040020u, 0xFFFFFFFFu}; // other::r--
+    ASSERT_EQ(setxattr(doc.c_str(), "system.posix_acl_access", acl, sizeof acl, 0), 0) << std::strerror(errno);
+    char before[256];
+    const ssize_t before_size = getxattr(doc.c_str(), "system.posix_acl_access", before, sizeof before);
+    ASSERT_GT(before_size, 0);
+
+    EXPECT_EQ(tool::run(dir, set_port).exit_code, 0);
+    char after[256];
+    const ssize_t after_size = getxattr(doc.c_str(), "system.posix_acl_access", after, sizeof after);
+    ASSERT_EQ(after_size, before_size) << "the access control list was lost";
+    EXPECT_EQ(std::memcmp(before, after, static_cast<std::size_t>(before_size)), 0);
+    EXPECT_EQ(tool::read_file(doc), new_doc);
+    EXPECT_EQ(tool::list_dir(dir), "extern.xml");
 }
 
 TEST_F(FileSystem, HardLinksKeepSharingTheDocument) {
