@@ -322,10 +322,9 @@ Error replace(System&, Temp& temp) {
     if (std::rename(temp.path, temp.target) != 0) return last_error();
     temp.path[0] = 0;
     // Make the rename itself durable: flush the directory that holds the document.
-    char* slash = std::strrchr(temp.target, '/');
-    *slash = 0;
-    const int dir = open(slash == temp.target ? "/" : temp.target, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    *slash = '/';
+    char path[PATH_MAX];
+    directory_of(temp.target, path);
+    const int dir = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return last_error();
     const Error e = fsync(dir) == 0 ? ok : last_error();
     ::close(dir);

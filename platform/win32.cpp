@@ -21,6 +21,12 @@ Error open_as(const char* path, DWORD access, DWORD disposition, File& out) {
     return ok;
 }
 
+// Writes `value` in `digits` uppercase hexadecimal digits; returns the position after them.
+char* put_hex(char* p, std::uint64_t value, int digits) {
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) *p++ = "0123456789ABCDEF"[(value >> shift) & 15];
+    return p;
+}
+
 // The lock is a named mutex, one per document: its name is made from the document's full
 // path, folded to capitals (file names compare without case here).
 Error lock_name(System& sys, const char* path, char (&name)[64]) {
@@ -31,9 +37,7 @@ Error lock_name(System& sys, const char* path, char (&name)[64]) {
     std::uint64_t hash = 14695981039346656037ull; // FNV-1a
     for (DWORD i = 0; i < size; ++i) hash = (hash ^ static_cast<unsigned char>(full[i])) * 1099511628211ull;
     text_copy(sys, name, "Local\\extern-set-");
-    char* p = name + text_length(sys, name);
-    for (int shift = 60; shift >= 0; shift -= 4) *p++ = "0123456789ABCDEF"[(hash >> shift) & 15];
-    *p = 0;
+    *put_hex(name + text_length(sys, name), hash, 16) = 0;
     return ok;
 }
 
@@ -177,7 +181,7 @@ Error create_temp(System& sys, const char* path, File doc, Temp& out) {
         text_copy(sys, out.path, out.target);
         char* p = out.path + text_length(sys, out.path);
         *p++ = '.';
-        for (int shift = 28; shift >= 0; shift -= 4) *p++ = "0123456789abcdef"[(id >> shift) & 15];
+        p = put_hex(p, id, 8);
         *p++ = '-';
         *p++ = static_cast<char>('0' + n / 10);
         *p++ = static_cast<char>('0' + n % 10);

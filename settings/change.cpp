@@ -223,7 +223,7 @@ Failure write_replacing(System& sys, platform::Temp& temp, const Output& out) {
 // are written first, so that a full disk or a size limit fails before any old byte changes;
 // when a later write fails, the file is cut back to its old length. This cannot be atomic:
 // it serves only where a replace could not keep what the document has.
-Failure write_in_place(System& sys, File file, platform::FileType type, const Output& out) {
+Failure write_in_place(System& sys, File file, platform::FileType type, Output& out) {
     if (type != platform::FileType::disk) { // a device or a pipe: the bytes go straight out
         if (Error e = platform::write(sys, file, out.data, out.size)) return fail_with(e, Step::write);
         return success;
@@ -268,7 +268,7 @@ Failure write_in_place(System& sys, File file, platform::FileType type, const Ou
 // Puts the new document in place of the old one: through a temporary file and a replace
 // where that keeps what the document has, else in place. Opening the document for writing
 // first makes a read-only document fail before anything is made.
-Failure write_back(System& sys, const Output& out) {
+Failure write_back(System& sys, Output& out) {
     File file;
     if (Error e = platform::open_write(sys, file_name, file)) return fail_with(e, Step::reopen);
     platform::FileType type = platform::FileType::unknown;

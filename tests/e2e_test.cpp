@@ -1,6 +1,5 @@
 // The real extern-set binary, run in temporary directories; documents compared byte for byte.
-#include "cases.h" // D and P, the declaration and a prolog
-#include "tool.h"
+#include "document_dir.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -25,14 +24,8 @@ using cases::P;
 
 // ---- the file system around the document -----------------------------------------------------
 
-class FileSystem : public ::testing::Test {
+class FileSystem : public DocumentDir {
 protected:
-    void SetUp() override {
-        dir = tool::make_dir();
-        doc = dir + "/extern.xml";
-    }
-    void TearDown() override { tool::remove_tree(dir); }
-
     // Hands the directory and the document to the unprivileged user the tool runs as.
     void give_away(mode_t dir_mode, mode_t doc_mode) {
         ASSERT_EQ(chown(doc.c_str(), 65534, 65534), 0);
@@ -41,9 +34,6 @@ protected:
         ASSERT_EQ(chmod(dir.c_str(), dir_mode), 0);
     }
 
-    std::string dir;
-    std::string doc;
-    const std::string old_doc = P + "<port>8</port>";
     const std::string new_doc = D + "<port>80</port>";
     const std::string set_port = "\tzmen\tport\t80";
 };

@@ -53,6 +53,10 @@ Process spawn(const std::string& program, std::vector<std::string> argv, const s
     return {pid, pipe_ends[0]};
 }
 
+Result run(const std::string& dir, const std::string& tail, const Options& options) {
+    return wait(start(dir, tail, options));
+}
+
 Collected collect(Process process) {
     // Reads until the process has ended and the pipe is drained; a process it left behind
     // may keep the pipe open, so its end is not waited for.

@@ -19,8 +19,4 @@ Result wait(Process process) {
     return {collected.exit_code, collected.output};
 }
 
-Result run(const std::string& dir, const std::string& tail, const Options& options) {
-    return wait(start(dir, tail, options));
-}
-
 } // namespace tool

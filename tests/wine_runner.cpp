@@ -63,8 +63,4 @@ Result wait(Process process) {
     return result;
 }
 
-Result run(const std::string& dir, const std::string& tail, const Options& options) {
-    return wait(start(dir, tail, options));
-}
-
 } // namespace tool

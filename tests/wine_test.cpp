@@ -1,7 +1,6 @@
 // What only the Windows program shows: its message box call, its PE header, and the file
 // sharing of Windows. Run under Wine.
-#include "cases.h"
-#include "tool.h"
+#include "document_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -16,17 +15,7 @@ namespace {
 using cases::D;
 using cases::P;
 
-class Wine : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir = tool::make_dir();
-        doc = dir + "/extern.xml";
-    }
-    void TearDown() override { tool::remove_tree(dir); }
-    std::string dir;
-    std::string doc;
-    const std::string old_doc = P + "<port>8</port>";
-};
+using Wine = DocumentDir;
 
 TEST_F(Wine, MessageBoxHasNoOwnerCaptionErrorAndStyleZero) {
     const tool::Process process =
